@@ -1,0 +1,99 @@
+/* Control panel of the simulated desktop behind win32_api.h. Tests set the
+ * scene (drive, Windows directory, the user's answers, windows, faults), run
+ * installer code, then inspect files, the message boxes shown and the call
+ * trace. Host only; never part of a shipped program. */
+#ifndef QUORBELL_SIM_DESKTOP_H
+#define QUORBELL_SIM_DESKTOP_H
+
+#include "win32_api.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+/* Starts a fresh desktop: a new C: drive rooted in a new temporary folder,
+ * Windows directory C:\WINDOWS (created), empty queues, no windows, no faults,
+ * an empty trace. The previous drive folder is removed. */
+void reset();
+
+/* The host folder that holds drive C:. */
+std::string driveRoot();
+
+/* Maps a Windows path to the host: "C:\A\b.txt" (any case, either slash)
+ * lies under driveRoot(); a path without a drive letter that starts with '/'
+ * is taken as a host path unchanged, so host tools can use the same calls. */
+std::string hostPath(const std::string &windowsPath);
+
+/* Host-side helpers for arranging and inspecting the drive. */
+void writeFile(const std::string &windowsPath, const std::string &bytes);
+std::string readFile(const std::string &windowsPath);
+bool fileExists(const std::string &windowsPath);
+
+/* What GetWindowsDirectoryA reports; created on the drive if it fits. */
+void setWindowsDirectory(const std::string &windowsPath);
+/* Short (8.3) names FindFirstFileA reports as cAlternateFileName; without
+ * an entry a long name gets a generated one ("LONGNA~1.SCR"). */
+void setShortName(const std::string &windowsPath, const std::string &shortName);
+
+/* The scripted user: MessageBoxA pops the next answer (IDOK when empty). */
+void queueAnswer(int answer);
+struct MessageBoxRecord {
+    std::string text;
+    std::string caption;
+    UINT type;
+};
+const std::vector<MessageBoxRecord> &messageBoxes();
+
+/* Top-level windows the test creates, found by FindWindowA through their
+ * title. Messages posted to them are recorded. */
+HWND createWindow(const std::string &title);
+std::vector<UINT> messagesPostedTo(HWND window);
+bool receivedQuit(HWND window);
+
+/* Desktop rectangle reported by GetWindowRect(GetDesktopWindow()). */
+void setDesktopSize(int width, int height);
+
+/* The thread's message queue as PeekMessageA sees it. */
+void postToQueue(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+size_t queueLength();
+
+/* The progress dialog as DialogBoxParamA built it (window, controls). */
+struct DialogState {
+    bool created = false;
+    bool ended = false;
+    INT_PTR endResult = 0;
+    RECT rect = {0, 0, 0, 0};       /* after MoveWindow, in pixels */
+    std::string text1001;           /* text of the static control */
+    std::vector<LPARAM> ranges;     /* every PBM_SETRANGE lParam */
+    std::vector<WPARAM> positions;  /* every PBM_SETPOS wParam */
+};
+const DialogState &dialog();
+/* Messages dispatched to the dialog procedure, in order. */
+const std::vector<UINT> &dialogMessages();
+
+/* Fault injection. */
+void failCreateFile(const std::string &windowsPath, int nth); /* nth open of it (1-based) fails */
+void limitDiskSpace(uint64_t bytes, bool writeShort);  /* past it WriteFile fails, or writes short */
+void limitPackageReads(const std::string &windowsPath, uint64_t bytes); /* reads end after bytes */
+void lockFile(const std::string &windowsPath);     /* CreateFileA of it fails until unlocked */
+void unlockOnQuit(const std::string &windowsPath, HWND window); /* WM_QUIT to window unlocks */
+
+/* Profile and system settings as last written. */
+bool screenSaverActivated();
+
+/* The call trace: every Win32 call made, in order, with its arguments
+ * rendered as text ("CreateFileA(C:\WINDOWS\a.scr, GENERIC_WRITE, 0,
+ * CREATE_ALWAYS)"). */
+struct Call {
+    std::string name;
+    std::vector<std::string> args;
+    std::string text() const;
+};
+const std::vector<Call> &trace();
+std::vector<Call> callsNamed(const std::string &name);
+
+} // namespace sim
+
+#endif

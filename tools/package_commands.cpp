@@ -1,0 +1,3 @@
+#include "tool_commands.h"
+
+void registerPackageCommands(CLI::App &) {}
