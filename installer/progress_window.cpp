@@ -8,25 +8,26 @@
 bool installPending = true;
 int64_t progressTotal = 0;
 uint32_t pumpCalls = 0;
-uint32_t progressUnit = 1024;
+unsigned progressUnitShift = 10;
 
 namespace {
 
-const uint32_t BASE_UNIT = 1024;
-const uint32_t RANGE_LIMIT = 0xFFFF;
+const unsigned BASE_UNIT_SHIFT = 10;
+const uint64_t RANGE_LIMIT = 0xFFFF;
 uint32_t progressRange = 0;
 
-/* The bar's upper bound in units of progressUnit, which doubles from 1024
- * until the members' total fits 16 bits. */
+/* The bar's upper bound in units of 1 << progressUnitShift bytes; the unit
+ * doubles from 1024 until the members' total fits 16 bits. Shifts rather than
+ * divisions keep 64-bit division code out of the installer. */
 uint32_t chooseProgressRange()
 {
     uint64_t total = uint64_t(packageConfig.leadSize) + packageConfig.saverSize +
                      packageConfig.appendSize1 + packageConfig.appendSize2 +
                      packageConfig.tailSize;
-    progressUnit = BASE_UNIT;
-    while (total / progressUnit > RANGE_LIMIT)
-        progressUnit *= 2;
-    return uint32_t(total / progressUnit);
+    progressUnitShift = BASE_UNIT_SHIFT;
+    while ((total >> progressUnitShift) > RANGE_LIMIT)
+        ++progressUnitShift;
+    return uint32_t(total >> progressUnitShift);
 }
 
 void centreOnDesktop(HWND window)
@@ -91,7 +92,7 @@ void advanceProgress(uint32_t byteCount)
     progressTotal += byteCount;
     if (progressWindow == nullptr)
         return;
-    uint64_t position = uint64_t(progressTotal) / progressUnit;
+    uint64_t position = uint64_t(progressTotal) >> progressUnitShift;
     if (position > progressRange)
         position = progressRange;
     SendMessageA(GetDlgItem(progressWindow, IDC_PROGRESS_BAR), PBM_SETPOS, WPARAM(position), 0);

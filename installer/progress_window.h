@@ -16,9 +16,9 @@ extern bool installPending;
 extern int64_t progressTotal;
 extern uint32_t pumpCalls;
 
-/* Bytes per bar unit: 1024, or more where the members' total would not fit
- * the bar's 16-bit range. */
-extern uint32_t progressUnit;
+/* Bytes per bar unit as a power of two: 1024 (shift 10), or more where the
+ * members' total would not fit the bar's 16-bit range. */
+extern unsigned progressUnitShift;
 
 /* Connects the block stream's hooks to advanceProgress and pumpMessages. */
 void installProgressHooks();

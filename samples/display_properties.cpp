@@ -7,8 +7,9 @@
  *
  * --hold FILE     opens (creating if needed) FILE with no sharing and keeps it
  *                 open until the WM_QUIT, so nobody else can open it meanwhile
- * --status FILE   writes "ready" once the window exists and FILE is held, and
- *                 "quit" after the WM_QUIT, when the held file is closed
+ * --status FILE   writes "ready HWND" once the window exists and FILE is held
+ *                 (HWND in decimal, for a saver's /p preview), and "quit"
+ *                 after the WM_QUIT, once the held file is closed
  * --timeout N     gives up after N seconds (default 60): writes "timeout"
  *
  * Exit code: 0 after a WM_QUIT, 2 on timeout, 3 when the file cannot be held
@@ -99,7 +100,9 @@ int main(int argc, char **argv)
     if (window == nullptr)
         return EXIT_SETUP_FAILED;
     SetTimer(window, GIVE_UP_TIMER, static_cast<UINT>(timeoutSeconds * 1000), nullptr);
-    writeStatus("ready");
+    char ready[32];
+    wsprintfA(ready, "ready %lu", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(window)));
+    writeStatus(ready);
 
     MSG message;
     BOOL got;

@@ -37,9 +37,10 @@ struct SaverState {
     int hue;
     bool haveMouse;
     POINT firstMouse;
+    HFONT font;
 };
 
-SaverState saver = {MODE_CONFIGURE, "", 0, 0, 3, 2, 0, false, {0, 0}};
+SaverState saver = {MODE_CONFIGURE, "", 0, 0, 3, 2, 0, false, {0, 0}, nullptr};
 
 /* Reads the appended message, if any, from the end of this program's file. */
 void loadMessage()
@@ -84,19 +85,32 @@ void loadMessage()
     saver.message[length] = '\0';
 }
 
-/* A colour wheel in 192 steps, bright enough to read on black. */
+/* A colour wheel in 192 steps; one channel is always full, so the text
+ * stays bright on black. */
 COLORREF hueColour(int hue)
 {
     int phase = hue % 192;
     int ramp = (phase % 64) * 4;
     switch (phase / 64) {
     case 0:
-        return RGB(255 - ramp, ramp, 64);
+        return RGB(255, ramp, 255 - ramp);
     case 1:
-        return RGB(64, 255 - ramp, ramp);
+        return RGB(255 - ramp, 255, ramp);
     default:
-        return RGB(ramp, 64, 255 - ramp);
+        return RGB(ramp, 255 - ramp, 255);
     }
+}
+
+/* The text is a twenty-fourth of the window's height, so a preview shows it
+ * too. */
+void createFont(HWND window)
+{
+    RECT client;
+    GetClientRect(window, &client);
+    int height = client.bottom / 24 > 8 ? client.bottom / 24 : 8;
+    saver.font = CreateFontA(-height, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                             DEFAULT_PITCH | FF_SWISS, "Arial");
 }
 
 /* Moves the text one step, bouncing off the client edges. */
@@ -104,8 +118,10 @@ void stepText(HWND window, HDC dc)
 {
     RECT client;
     GetClientRect(window, &client);
+    HGDIOBJ oldFont = SelectObject(dc, saver.font);
     SIZE text;
     GetTextExtentPoint32A(dc, saver.message, static_cast<int>(std::strlen(saver.message)), &text);
+    SelectObject(dc, oldFont);
     int maxX = client.right - text.cx;
     int maxY = client.bottom - text.cy;
     saver.x += saver.dx;
@@ -130,7 +146,9 @@ void paint(HWND window)
     FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, hueColour(saver.hue));
+    HGDIOBJ oldFont = SelectObject(dc, saver.font);
     TextOutA(dc, saver.x, saver.y, saver.message, static_cast<int>(std::strlen(saver.message)));
+    SelectObject(dc, oldFont);
     EndPaint(window, &ps);
 }
 
@@ -170,9 +188,16 @@ LRESULT CALLBACK saverProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     }
     switch (message) {
     case WM_CREATE:
+        createFont(window);
         SetTimer(window, FRAME_TIMER, FRAME_MILLISECONDS, nullptr);
         return 0;
     case WM_TIMER: {
+        /* The preview's parent belongs to another process, whose end need
+         * not destroy this window: look for it every frame. */
+        if (saver.mode == MODE_PREVIEW && !IsWindow(GetParent(window))) {
+            DestroyWindow(window);
+            return 0;
+        }
         HDC dc = GetDC(window);
         stepText(window, dc);
         ReleaseDC(window, dc);
@@ -196,8 +221,12 @@ LRESULT CALLBACK saverProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
             return 0;
         }
         break;
-    case WM_DESTROY:
+    case WM_NCDESTROY:
+        /* The last message a window gets, also when Wine destroys a preview
+         * along with a parent of another process and sends no WM_DESTROY. */
         KillTimer(window, FRAME_TIMER);
+        if (saver.font != nullptr)
+            DeleteObject(saver.font);
         PostQuitMessage(0);
         return 0;
     }

@@ -145,7 +145,7 @@ qb_new_prefix() {
     cp -al "$template/drive_c/windows/system32" "$template/drive_c/windows/winsxs" \
         "$dest/drive_c/windows/" || qb_die "could not link $template"
     export WINEPREFIX=$dest
-    "$QB_WINESERVER" -f -p >"$QB_SESSION_DIR/wineserver.$#.log" 2>&1 &
+    "$QB_WINESERVER" -f -p >"$QB_SESSION_DIR/wineserver.${#QB_PREFIXES[@]}.log" 2>&1 &
     QB_PREFIXES+=("$dest")
     QB_SERVER_PIDS+=("$!")
 }
@@ -239,18 +239,20 @@ qb_short_path() {
 # qb_ini_value FILE SECTION KEY: the value of KEY in [SECTION] of an INI file
 # (CRLF or LF lines, names compared without regard to case).
 qb_ini_value() {
-    tr -d '\r' <"$1" | awk -v section="$2" -v key="$3" '
-        /^\[/ { inside = (tolower($0) == "[" tolower(section) "]"); next }
+    tr -d '\r' <"$1" | QB_SECTION=$2 QB_KEY=$3 awk '
+        BEGIN { section = tolower(ENVIRON["QB_SECTION"]); key = tolower(ENVIRON["QB_KEY"]) }
+        /^\[/ { inside = (tolower($0) == "[" section "]"); next }
         inside {
             split($0, part, "=")
-            if (tolower(part[1]) == tolower(key)) { sub(/^[^=]*=/, ""); print; exit }
+            if (tolower(part[1]) == key) { sub(/^[^=]*=/, ""); print; exit }
         }'
 }
 
 # qb_registry_value REGFILE KEY NAME: the string value NAME under KEY in a
-# Wine registry file (user.reg), as written there (escapes kept).
+# Wine registry file (user.reg), both as written there (backslashes doubled).
 qb_registry_value() {
-    awk -v key="[$2]" -v name="\"$3\"=" '
+    QB_KEY="[$2]" QB_NAME="\"$3\"=" awk '
+        BEGIN { key = ENVIRON["QB_KEY"]; name = ENVIRON["QB_NAME"] }
         /^\[/ { inside = (index($0, key " ") == 1 || $0 == key); next }
         inside && index($0, name) == 1 {
             value = substr($0, length(name) + 1)

@@ -1,7 +1,10 @@
 #include "byte_io.h"
 
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <vector>
 #include <zlib.h>
 
@@ -63,4 +66,14 @@ uint32_t crcOfFileRange(const std::string &path, uint64_t offset, uint64_t count
             *complete = false;
     }
     return static_cast<uint32_t>(crc);
+}
+
+std::string randomSuffix()
+{
+    static std::mt19937_64 generator(std::random_device{}() ^ static_cast<uint64_t>(
+        std::chrono::steady_clock::now().time_since_epoch().count()));
+    char digits[17];
+    std::snprintf(digits, sizeof digits, "%08llx",
+                  static_cast<unsigned long long>(generator() & 0xFFFFFFFFu));
+    return digits;
 }

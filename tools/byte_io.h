@@ -48,4 +48,9 @@ std::string readWholeFile(const std::string &path, int exitCode);
 uint32_t crcOfFileRange(const std::string &path, uint64_t offset, uint64_t count, unsigned char key,
                         bool *complete);
 
+
+
+/* Random hex digits for names of temporary files and directories. */
+std::string randomSuffix();
+
 #endif

@@ -5,7 +5,7 @@
 #include "stream_decoder.h"
 #include "stream_encoder.h"
 
-#include <climits>
+#include <cstdint>
 
 PlatformFile PlatformFile::openForReading(const std::string &path)
 {
@@ -36,9 +36,14 @@ bool PlatformFile::valid() const { return handle_ != INVALID_HANDLE_VALUE && han
  * for the installer), so the low part of the position is all there is. */
 bool PlatformFile::seek(uint64_t offset)
 {
-    if (offset > uint64_t(LONG_MAX))
+    if (offset > uint64_t(INT32_MAX))
         return false;
     return SetFilePointer(handle_, LONG(offset), nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER;
+}
+
+uint64_t PlatformFile::position() const
+{
+    return SetFilePointer(handle_, 0, nullptr, FILE_CURRENT);
 }
 
 bool PlatformFile::writeAll(const void *bytes, size_t count)

@@ -19,6 +19,8 @@ public:
     bool valid() const;
     void *handle() const { return handle_; }
     bool seek(uint64_t offset);
+    /* The current position; packages stay below 2 GiB (see seek). */
+    uint64_t position() const;
     bool writeAll(const void *bytes, size_t count);
     /* Up to `count` bytes; the number read. */
     size_t read(void *bytes, size_t count);

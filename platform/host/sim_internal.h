@@ -79,8 +79,8 @@ Desktop *desktop();
 /* The desktop a test control works on; a control used before reset() starts one. */
 Desktop &desk();
 
-/* Case-insensitive identity of a path: the lower-cased host path. Two
- * spellings of one Windows path map to the same key. */
+/* Identity of a file for sharing and faults: the host path, lower-cased for
+ * a drive path so that every spelling of one Windows path shares a key. */
 std::string pathKey(const std::string &windowsPath);
 
 bool isDrivePath(const std::string &path);

@@ -107,7 +107,11 @@ bool isDrivePath(const std::string &path)
     return path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':';
 }
 
-std::string pathKey(const std::string &windowsPath) { return lowerCase(hostPath(windowsPath)); }
+std::string pathKey(const std::string &windowsPath)
+{
+    std::string host = hostPath(windowsPath);
+    return isDrivePath(windowsPath) ? lowerCase(host) : host;
+}
 
 std::string generatedShortName(const std::string &longName)
 {

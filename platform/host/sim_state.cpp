@@ -66,6 +66,8 @@ void reset()
     fs::create_directories(driveRoot() + "/WINDOWS");
 }
 
+void closeDesktop() { detail::discard(); }
+
 std::string driveRoot() { return detail::desktop() ? detail::desktop()->tempFolder + "/C" : std::string(); }
 
 void writeFile(const std::string &windowsPath, const std::string &bytes)
@@ -123,7 +125,7 @@ void lockFile(const std::string &windowsPath) { desk().locked.insert(detail::pat
 
 void unlockOnQuit(const std::string &windowsPath, HWND window)
 {
-    desk().unlockOnQuit[window] = detail::pathKey(windowsPath);
+    desk().unlockOnQuit.emplace_back(window, detail::pathKey(windowsPath));
 }
 
 bool screenSaverActivated() { return detail::desktop() && detail::desktop()->screenSaverActive; }
