@@ -14,7 +14,7 @@ QB_SAMPLE_APPEND=$QB_SAMPLE_DIR/sample-message.txt
 QB_SAMPLE_CONFIRM="Install the Quorbell sample screensaver?"
 QB_SAMPLE_SUCCESS="The Quorbell sample screensaver is installed."
 QB_SAMPLE_FAILURE="The Quorbell sample screensaver could not be installed."
-QB_SAMPLE_PROGRESS="Installing the sample screensaver..."
+QB_SAMPLE_PROGRESS="Installing the sample..."
 
 qb_build_sample_package() {
     local tool=$1 stub=$2 saver=$3 out=$4

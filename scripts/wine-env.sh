@@ -202,13 +202,21 @@ qb_wait_window_gone() {
 }
 
 # qb_answer NAME KEY TIMEOUT_SECONDS: waits for the window named NAME (a
-# message box's caption), presses KEY in it and waits for it to close.
+# message box's caption), presses KEY in it and waits for it to close. A key
+# that reaches a box before Wine has given its button the focus is lost, so
+# the key is pressed again while the same box stays open.
 qb_answer() {
-    local name=$1 key=$2 timeout=$3 window
+    local name=$1 key=$2 timeout=$3 window deadline
     window=$(qb_find_window "$name" "$timeout") || { qb_log "no window named '$name' within ${timeout}s"; return 1; }
-    xdotool windowfocus "$window" 2>/dev/null
-    xdotool key --clearmodifiers "$key"
-    qb_wait_window_gone "$window" "$timeout" || { qb_log "window '$name' stayed after key $key"; return 1; }
+    deadline=$((SECONDS + timeout))
+    sleep 0.2
+    while [ $SECONDS -lt $deadline ]; do
+        xdotool windowfocus "$window" 2>/dev/null
+        xdotool key --clearmodifiers "$key"
+        qb_wait_window_gone "$window" 2 && return 0
+    done
+    qb_log "window '$name' stayed after key $key"
+    return 1
 }
 
 # qb_wait_pid PID TIMEOUT_SECONDS: waits for a background child and returns
@@ -227,7 +235,10 @@ qb_wait_pid() {
 
 # qb_screenshot FILE.png: the whole screen.
 qb_screenshot() {
-    xwd -root -silent | convert xwd:- "$1"
+    local status=0
+    xwd -root -silent >"$1.xwd" && convert "xwd:$1.xwd" "$1" || status=1
+    rm -f "$1.xwd"
+    return $status
 }
 
 # qb_short_path WINDOWS_PATH: the path's 8.3 form as Wine reports it, using

@@ -54,9 +54,9 @@ uint32_t memberSize(const std::string &path, MemberRole role)
     return uint32_t(size);
 }
 
-std::string memberName(const std::string &given, const std::string &path, const char *option)
+std::string memberName(const std::optional<std::string> &given, const std::string &path, const char *option)
 {
-    std::string utf8 = given.empty() ? fs::u8path(path).filename().u8string() : given;
+    std::string utf8 = given ? *given : fs::u8path(path).filename().u8string();
     std::string what = std::string(option) + "-name";
     std::string name = configTextFromUtf8(utf8, what);
     if (std::optional<std::string> problem = memberNameProblem(name))
@@ -107,12 +107,12 @@ std::vector<Input> collectInputs(const BuildOptions &o)
     if (o.appends.size() > MAX_APPENDED_STREAMS)
         throw usageError("--append given " + std::to_string(o.appends.size()) + " times; a package holds at most " +
                          std::to_string(MAX_APPENDED_STREAMS) + " appended streams");
-    if (o.lead.empty() && !o.leadName.empty())
+    if (!o.lead && o.leadName)
         throw usageError("--lead-name needs --lead");
     bool packed = !o.stored;
     std::vector<Input> inputs;
-    if (!o.lead.empty())
-        inputs.push_back({ROLE_LEAD, o.lead, memberSize(o.lead, ROLE_LEAD), packed});
+    if (o.lead)
+        inputs.push_back({ROLE_LEAD, *o.lead, memberSize(*o.lead, ROLE_LEAD), packed});
     inputs.push_back({ROLE_SAVER, o.saver, memberSize(o.saver, ROLE_SAVER), packed});
     for (size_t i = 0; i < o.appends.size(); ++i) {
         MemberRole role = i == 0 ? ROLE_APPEND1 : ROLE_APPEND2;
@@ -134,7 +134,7 @@ void fillConfig(PackageConfig &c, const BuildOptions &o, const std::vector<Input
 
     std::string saver = memberName(o.saverName, o.saver, "--saver");
     std::string tail = memberName(o.tailName, o.tail, "--tail");
-    std::string lead = o.lead.empty() ? std::string() : memberName(o.leadName, o.lead, "--lead");
+    std::string lead = o.lead ? memberName(o.leadName, *o.lead, "--lead") : std::string();
     if (sameWindowsName(saver, tail) || (!lead.empty() && (sameWindowsName(lead, saver) || sameWindowsName(lead, tail))))
         throw usageError("member names must differ (Windows ignores case): one file would overwrite another");
     setFieldText(c.saverName, saver);

@@ -13,9 +13,9 @@
 /* Paths and texts as given on the command line (UTF-8). */
 struct BuildOptions {
     std::string output;
-    std::string saver, saverName;
-    std::string tail, tailName;
-    std::string lead, leadName;
+    std::string saver, tail;
+    std::optional<std::string> lead;
+    std::optional<std::string> saverName, tailName, leadName; /* default: the file's base name */
     std::vector<std::string> appends;
     bool stored = false;
     bool quiet = false;

@@ -77,6 +77,8 @@ void registerInfo(CLI::App &app)
                 std::printf("%s\n", reportJson(report).dump(2).c_str());
             else
                 std::fputs(reportText(report).c_str(), stdout);
+            if (!report.problems.empty())
+                exitCode = 1;
         });
     });
 }

@@ -76,6 +76,7 @@ struct DialogState {
     bool ended = false;
     INT_PTR endResult = 0;
     bool stalled = false;           /* the modal loop ran out of messages */
+    RECT initialRect = {0, 0, 0, 0}; /* as built, in pixels */
     RECT rect = {0, 0, 0, 0};       /* after MoveWindow, in pixels */
     std::string text1001;           /* text of the static control */
     std::vector<LPARAM> ranges;     /* every PBM_SETRANGE lParam */
@@ -84,6 +85,12 @@ struct DialogState {
 const DialogState &dialog();
 /* Messages dispatched to the dialog procedure, in order. */
 const std::vector<UINT> &dialogMessages();
+/* With repaint on, every call other than PeekMessageA, TranslateMessage and
+ * DispatchMessageA leaves the running dialog to be repainted, as a window
+ * uncovered while the program works: PeekMessageA then reports a WM_PAINT
+ * for it whenever no posted message waits, until one is dispatched. Off by
+ * default: the dialog's only WM_PAINT is the one its modal loop posts. */
+void repaintDialogOnPump(bool on);
 
 /* Fault injection. */
 void failCreateFile(const std::string &windowsPath, int nth); /* nth open of it (1-based) fails */

@@ -50,11 +50,13 @@ void openDialog(Desktop &d, DLGPROC proc)
 {
     d.dialog = sim::DialogState();
     d.dialog.created = true;
-    d.dialog.rect = RECT{0, 0, pixelsAcross(PROGRESS_DIALOG_WIDTH), pixelsDown(PROGRESS_DIALOG_HEIGHT)};
+    d.dialog.initialRect = RECT{0, 0, pixelsAcross(PROGRESS_DIALOG_WIDTH), pixelsDown(PROGRESS_DIALOG_HEIGHT)};
+    d.dialog.rect = d.dialog.initialRect;
     d.dialog.text1001 = PROGRESS_DIALOG_DEFAULT_TEXT;
     d.dialogMessages.clear();
     d.dialogProc = proc;
     d.dialogRunning = true;
+    d.dialogNeedsPaint = false;
     d.barRange = MAKELPARAM(0, 100);
     d.barPosition = 0;
 }
@@ -73,6 +75,10 @@ void closeDialog(Desktop &d)
 void runModalLoop(Desktop &d)
 {
     while (!d.dialog.ended) {
+        if (d.queue.empty() && d.dialogNeedsPaint) {
+            deliverToDialog(d, WM_PAINT, 0, 0);
+            continue;
+        }
         if (d.queue.empty()) {
             d.dialog.stalled = true;
             std::fprintf(stderr, "simulated desktop: progress dialog's modal loop ran out of messages\n");
@@ -98,10 +104,14 @@ bool isDialogWindow(HWND window)
            (value - DIALOG_WINDOW) % WINDOW_STEP == 0;
 }
 
+/* The default handling after a WM_PAINT validates the window. */
 LRESULT deliverToDialog(Desktop &d, UINT message, WPARAM wParam, LPARAM lParam)
 {
     d.dialogMessages.push_back(message);
-    return d.dialogProc(dialogHandle(), message, wParam, lParam);
+    LRESULT result = d.dialogProc(dialogHandle(), message, wParam, lParam);
+    if (message == WM_PAINT)
+        d.dialogNeedsPaint = false;
+    return result;
 }
 
 std::string dialogWindowName(HWND window)
@@ -120,6 +130,8 @@ std::string dialogWindowName(HWND window)
 const DialogState &dialog() { return desk().dialog; }
 
 const std::vector<UINT> &dialogMessages() { return desk().dialogMessages; }
+
+void repaintDialogOnPump(bool on) { desk().repaintOnPump = on; }
 
 } // namespace sim
 

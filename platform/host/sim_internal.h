@@ -51,6 +51,8 @@ struct Desktop {
     std::vector<UINT> dialogMessages;
     DLGPROC dialogProc = nullptr;
     bool dialogRunning = false;  /* inside DialogBoxParamA: the window exists */
+    bool repaintOnPump = false;
+    bool dialogNeedsPaint = false;
     LPARAM barRange = MAKELPARAM(0, 100);
     WPARAM barPosition = 0;
 

@@ -2,14 +2,21 @@
  * renderings of flags, messages and handles the trace uses. */
 #include "sim_internal.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 namespace sim {
 namespace detail {
 
+/* Any work but pumping messages leaves a repainting dialog to be painted. */
 void record(const char *name, std::vector<std::string> args)
 {
-    desktop()->trace.push_back(Call{name, std::move(args)});
+    Desktop *d = desktop();
+    static const std::string pumpCalls[] = {"PeekMessageA", "TranslateMessage", "DispatchMessageA"};
+    if (d->repaintOnPump && d->dialogRunning && std::find(std::begin(pumpCalls), std::end(pumpCalls), name) == std::end(pumpCalls))
+        d->dialogNeedsPaint = true;
+    d->trace.push_back(Call{name, std::move(args)});
 }
 
 std::string str(const char *text) { return text ? text : ""; }

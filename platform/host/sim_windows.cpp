@@ -164,6 +164,13 @@ BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax,
             d.queue.erase(it);
         return TRUE;
     }
+    /* A window to repaint yields WM_PAINT after all posted messages; it stays
+     * until dispatched, whatever PM_REMOVE says. */
+    const MSG paint = {windowAt(DIALOG_WINDOW), WM_PAINT, 0, 0, 0, {0, 0}};
+    if (d.dialogNeedsPaint && isDialogWindow(paint.hwnd) && messageMatches(paint, window, filterMin, filterMax)) {
+        *msg = paint;
+        return TRUE;
+    }
     return FALSE;
 }
 

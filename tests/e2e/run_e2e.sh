@@ -178,27 +178,31 @@ case_quiet_failure() {
 # install, and screenshots it once painted, before the result box appears.
 # Prints the window's geometry as WxH+X+Y.
 progress_window_shot() {
-    local shot=$1 class window deadline geometry
+    local shot=$1 class window deadline geometry WIDTH HEIGHT X Y
     class="^$(basename "$E2E_PACKAGE" | sed 's/\./\\./g')\$"
     deadline=$((SECONDS + 60))
     while [ $SECONDS -lt $deadline ]; do
         kill -0 "$E2E_PID" 2>/dev/null || fail "the installer ended before its progress window was seen"
         xdotool search --name '^Quorbell$' >/dev/null 2>&1 &&
             fail "the result box came before the progress window was seen: make the package larger"
-        window=$(xdotool search --class "$class" 2>/dev/null | head -n 1)
-        if [ -n "$window" ]; then
-            # The run starts at the first paint, and the bar moves as it goes:
-            # give it a moment, then take the shot only if the window is still
-            # the one on screen.
-            sleep 0.3
-            qb_screenshot "$shot"
+        # Wine also makes 1 x 1 helper windows for the process: the dialog is
+        # the one of a real size.
+        for window in $(xdotool search --class "$class" 2>/dev/null); do
+            geometry=$(xdotool getwindowgeometry --shell "$window" 2>/dev/null) || continue
+            eval "$geometry"
+            [ "$WIDTH" -ge 50 ] || continue
+            # The run starts at the first paint, and the bar moves as it
+            # goes: give it a moment, then keep the shot only if the window
+            # is still the one on screen.
+            sleep 0.2
+            # xwd fails now and then while a window is being mapped.
+            qb_screenshot "$shot" 2>/dev/null || continue
             if ! xdotool search --name '^Quorbell$' >/dev/null 2>&1 &&
-                geometry=$(xdotool getwindowgeometry --shell "$window" 2>/dev/null); then
-                eval "$geometry"
+                xdotool getwindowname "$window" >/dev/null 2>&1; then
                 echo "${WIDTH}x${HEIGHT}+${X}+${Y}"
                 return 0
             fi
-        fi
+        done
         sleep 0.02
     done
     fail "no progress window within 60 s"
@@ -209,7 +213,7 @@ progress_window_shot() {
 case_progress_screenshot() {
     local geometry width height x y changed colours
     e2e_begin
-    e2e_generate "$W/bulk.dat" $((8 * 1024 * 1024))
+    e2e_generate "$W/bulk.dat" $((16 * 1024 * 1024))
     E2E_PACKAGE=$W/progress.exe
     e2e_build "$E2E_PACKAGE" --append "$W/bulk.dat" \
         --success "$QB_SAMPLE_SUCCESS" --progress "$QB_SAMPLE_PROGRESS"

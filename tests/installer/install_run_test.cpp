@@ -162,11 +162,13 @@ TEST_F(StoredInstallTest, FailureTable)
         EXPECT_EQ(run(), 0);
         EXPECT_EQ(messageTexts(), std::vector<std::string>{"Installation failed."});
         EXPECT_EQ(exists("LEAD.DLL"), c.leadExists);
-        if (c.leadExists)
+        if (c.leadExists) {
             EXPECT_EQ(contents("LEAD.DLL"), package.lead);
+        }
         EXPECT_EQ(exists("My Saver.scr"), c.oldSaverStays);
-        if (c.oldSaverStays)
+        if (c.oldSaverStays) {
             EXPECT_EQ(contents("My Saver.scr"), "old");
+        }
         EXPECT_EQ(exists("README.TXT"), c.tailExists);
         expectRegistered(false);
     }

@@ -59,9 +59,9 @@ TEST_F(MemberFilesTest, WindowsPathJoinsWithOneBackslash)
 
 TEST_F(MemberFilesTest, OverlongWindowsDirectoryGivesNoPath)
 {
-    sim::setWindowsDirectory("C:\\" + std::string(257, 'w'));
+    sim::setWindowsDirectory("C:\\" + std::string(256, 'w'));  /* 259 characters */
     EXPECT_TRUE(windowsPath("A.SCR").valid);
-    sim::setWindowsDirectory("C:\\" + std::string(258, 'w'));
+    sim::setWindowsDirectory("C:\\" + std::string(257, 'w'));
     EXPECT_FALSE(windowsPath("A.SCR").valid);
     EXPECT_EQ(createMemberFile(windowsPath("A.SCR")), INVALID_HANDLE_VALUE);
     EXPECT_TRUE(sim::callsNamed("CreateFileA").empty());
@@ -81,8 +81,9 @@ TEST_F(MemberFilesTest, LockedFileIsRetriedOnceAfterAskingDisplayPropertiesToQui
     std::vector<std::string> names;
     for (const sim::Call &call : sim::trace())
         names.push_back(call.name);
-    const std::vector<std::string> expected = {"CreateFileA", "FindWindowA", "PostMessageA",
-                                               "Sleep", "CreateFileA", "CloseHandle"};
+    const std::vector<std::string> expected = {"GetWindowsDirectoryA", "CreateFileA",
+                                               "FindWindowA", "PostMessageA", "Sleep",
+                                               "CreateFileA", "CloseHandle"};
     EXPECT_EQ(names, expected);
     EXPECT_EQ(sim::callsNamed("Sleep")[0].args, std::vector<std::string>{"1000"});
 }

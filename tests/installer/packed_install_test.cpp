@@ -44,8 +44,9 @@ TEST_F(PackedInstallTest, InstallsEveryLayout)
         EXPECT_EQ(run(), 0);
         EXPECT_EQ(messageTexts(), std::vector<std::string>{"Installed."});
         EXPECT_EQ(exists("LEAD.DLL"), c.lead);
-        if (c.lead)
+        if (c.lead) {
             EXPECT_EQ(contents("LEAD.DLL"), package.lead);
+        }
         EXPECT_EQ(installedSaver(), package.saver + package.append1 + package.append2);
         EXPECT_EQ(contents("README.TXT"), package.tail);
         EXPECT_TRUE(sim::screenSaverActivated());

@@ -134,6 +134,9 @@ TEST_F(DialogTest, ControlsAndGeometryComeFromTheTemplate)
     EXPECT_EQ(dialog.rect.top, (769 - 54) / 2);
     EXPECT_EQ(dialog.rect.right - dialog.rect.left, 211);
     EXPECT_EQ(dialog.rect.bottom - dialog.rect.top, 54);
+    EXPECT_EQ(dialog.initialRect.left, 0);
+    EXPECT_EQ(dialog.initialRect.right, 210);
+    EXPECT_EQ(dialog.initialRect.bottom, 53);
     EXPECT_EQ(dialog.text1001, "Copying...");
     EXPECT_EQ(dialog.ranges, std::vector<LPARAM>{MAKELPARAM(0, 5120)});
     EXPECT_EQ(dialog.positions, std::vector<WPARAM>{1024});
@@ -196,6 +199,61 @@ TEST_F(DialogTest, PumpedMessagesReachTheDialogThroughDispatch)
     EXPECT_EQ(sim::dialogMessages(), (std::vector<UINT>{WM_INITDIALOG, WM_USER + 7}))
         << "the bar's message is not the dialog's";
     EXPECT_EQ(sim::callsNamed("DispatchMessageA").size(), 2u);
+}
+
+/* Work in WM_USER + 3 with two pump passes, started from the first paint as
+ * the installer does; later starts are ignored. */
+INT_PTR CALLBACK workingProc(HWND window, UINT message, WPARAM, LPARAM)
+{
+    static bool started;
+    if (message == WM_INITDIALOG)
+        started = false;
+    if (message == WM_PAINT)
+        PostMessageA(window, WM_USER + 3, 0, 0);
+    if (message != WM_USER + 3 || started)
+        return FALSE;
+    started = true;
+    for (int pass = 0; pass < 2; pass++) {
+        Sleep(0);
+        PostMessageA(window, WM_USER + 8, 0, 0);
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
+    }
+    EndDialog(window, 1);
+    return FALSE;
+}
+
+TEST_F(DialogTest, RepaintOnPumpGivesEachPassOnePaintAfterThePostedMessages)
+{
+    sim::repaintDialogOnPump(true);
+    EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(IDD_PROGRESS), nullptr, workingProc, 0), 1);
+    const UINT START = WM_USER + 3, OTHER = WM_USER + 8;
+    EXPECT_EQ(sim::dialogMessages(), (std::vector<UINT>{WM_INITDIALOG, WM_PAINT, START, OTHER, WM_PAINT, START,
+                                                        OTHER, WM_PAINT, START}));
+}
+
+INT_PTR CALLBACK peekingProc(HWND window, UINT message, WPARAM, LPARAM)
+{
+    if (message != WM_INITDIALOG)
+        return FALSE;
+    Sleep(0);
+    MSG first, second;
+    EXPECT_TRUE(PeekMessageA(&first, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_TRUE(PeekMessageA(&second, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(first.message, UINT(WM_PAINT));
+    EXPECT_EQ(second.message, UINT(WM_PAINT)) << "a paint stays until dispatched";
+    EXPECT_EQ(second.hwnd, window);
+    DispatchMessageA(&second);
+    EXPECT_FALSE(PeekMessageA(&first, nullptr, 0, 0, PM_REMOVE));
+    EndDialog(window, 1);
+    return TRUE;
+}
+
+TEST_F(DialogTest, RepaintingPaintIsNotRemovedByPeeking)
+{
+    sim::repaintDialogOnPump(true);
+    EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(IDD_PROGRESS), nullptr, peekingProc, 0), 1);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
  * extract writes must equal what went in. */
 #include "tool_test_support.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

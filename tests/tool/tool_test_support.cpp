@@ -40,7 +40,7 @@ std::vector<std::string> splitList(const std::string &list)
     std::vector<std::string> items;
     std::stringstream in(list);
     std::string item;
-    while (std::getline(in, item, ';'))
+    while (std::getline(in, item, '|'))
         if (!item.empty() && fs::exists(item))
             items.push_back(item);
     return items;
@@ -138,6 +138,8 @@ std::vector<std::string> realPeFiles() { return splitList(QB_TEST_PE_FILES); }
 
 std::string convertProgram() { return QB_CONVERT; }
 
+bool canSign() { return std::string(QB_OSSLSIGNCODE).size() > 0 && std::string(QB_OPENSSL).size() > 0; }
+
 std::string realStubPath()
 {
     std::string path = QB_TEST_STUB;
@@ -188,4 +190,24 @@ std::string ToolTest::makeBmp(const std::string &name)
     std::string command = "'" + convertProgram() + "' -size 61x37 gradient:navy-gold -fill red -draw 'circle 30,18 30,4' 'BMP3:" +
                           out + "' 2>/dev/null";
     return runShell(command) == 0 && fs::exists(out) ? out : std::string();
+}
+
+RunResult ToolTest::sign(const std::string &package, const std::string &signedName)
+{
+    RunResult result{-1, "", ""};
+    if (!fs::exists(path("key.pem"))) {
+        std::string makeCertificate = shellQuote(QB_OPENSSL) + " req -x509 -newkey rsa:2048 -nodes -days 2 -subj " +
+                                      "'/CN=Quorbell test signer' -keyout " + shellQuote(path("key.pem")) + " -out " +
+                                      shellQuote(path("cert.pem")) + " >/dev/null 2>&1";
+        if (runShell(makeCertificate) != 0)
+            return result;
+    }
+    std::string log = path("sign.log");
+    std::string command = shellQuote(QB_OSSLSIGNCODE) + " sign -certs " + shellQuote(path("cert.pem")) + " -key " +
+                          shellQuote(path("key.pem")) + " -n 'Quorbell test' -in " + shellQuote(package) + " -out " +
+                          shellQuote(path(signedName)) + " >" + shellQuote(log) + " 2>&1";
+    result.exitCode = runShell(command);
+    result.out = readBytes(log);
+    fs::remove(log);
+    return result;
 }

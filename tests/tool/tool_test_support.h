@@ -36,6 +36,8 @@ int runShell(const std::string &command);
 /* Paths of real files found at configure time (may be empty). */
 std::vector<std::string> realPeFiles();
 std::string convertProgram();
+/* Whether osslsigncode and openssl were found. */
+bool canSign();
 std::string realStubPath();
 
 /* Each test gets a fresh directory, removed afterwards. */
@@ -49,8 +51,12 @@ protected:
     std::string stub();
     /* Every file name in the directory, for checking nothing was left. */
     std::vector<std::string> listing() const;
-    /* A BMP made by ImageMagick's convert; skips the test without it. */
+    /* A BMP made by ImageMagick's convert; empty without it. */
     std::string makeBmp(const std::string &name);
+    /* Signs `package` into `signedName` with a throwaway self-signed
+     * certificate (cert.pem in the test dir); the osslsigncode run's exit
+     * code and output. */
+    RunResult sign(const std::string &package, const std::string &signedName);
 
     std::string dir_;
 };
