@@ -148,10 +148,12 @@ bool checkBlock(uint32_t got)
         return true;
     if (got < BLOCK_HEADER_BYTES || readLe16(bs.inBuf) != BLOCK_MAGIC)
         return false;
+    /* Counted only when all of it was read, so `consumed` never runs past
+     * the input. */
     uint32_t length = readLe16(bs.inBuf + 4);
-    bs.consumed += length;
     if (length < BLOCK_HEADER_BYTES || length > got)
         return false;
+    bs.consumed += length;
     /* The length block carries exactly the four bytes of the declared length. */
     if (bs.readSize == FIRST_READ_BYTES && length != FIRST_READ_BYTES)
         return false;

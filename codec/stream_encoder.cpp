@@ -1,5 +1,7 @@
 #include "stream_encoder.h"
 
+#include <cstring>
+
 #include "block_stream.h"
 #include "stream_decoder.h"
 
@@ -16,6 +18,43 @@ constexpr uint16_t TREE_ROOTS = WINDOW_SIZE + 1;
 uint16_t treeLeft[WINDOW_SIZE + 1];
 uint16_t treeRight[TREE_ROOTS + 256];
 uint16_t treeParent[WINDOW_SIZE + 1];
+
+/* Index of the first unequal byte in two 8-byte words loaded from memory
+ * (diff = their XOR, not 0). */
+inline unsigned firstUnequalByte(uint64_t diff)
+{
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    return unsigned(__builtin_clzll(diff)) / 8;
+#else
+    return unsigned(__builtin_ctzll(diff)) / 8;
+#endif
+}
+
+/* How far the LOOKAHEAD bytes at `key` and `candidate` agree, given that
+ * their first bytes do: 1 to LOOKAHEAD. `cmp` gets the difference of the
+ * first unequal bytes, or 0. Eight bytes are compared at a time; nothing
+ * past the LOOKAHEAD bytes is read. */
+uint16_t commonRun(const unsigned char *key, const unsigned char *candidate, int &cmp)
+{
+    uint16_t i = 1;
+    for (; i + 8 <= LOOKAHEAD; i += 8) {
+        uint64_t a, b;
+        std::memcpy(&a, key + i, 8);
+        std::memcpy(&b, candidate + i, 8);
+        if (a != b) {
+            i = uint16_t(i + firstUnequalByte(a ^ b));
+            cmp = key[i] - candidate[i];
+            return i;
+        }
+    }
+    for (; i < LOOKAHEAD; ++i) {
+        cmp = key[i] - candidate[i];
+        if (cmp != 0)
+            return i;
+    }
+    cmp = 0;
+    return LOOKAHEAD;
+}
 
 /* In p's parent, the link to p now leads to q. A root slot links only
  * through treeRight. */
@@ -108,12 +147,7 @@ void matchTreeInsert(uint16_t r)
             return;
         }
         p = *link;
-        uint16_t i = 1;
-        for (; i < LOOKAHEAD; ++i) {
-            cmp = key[i] - window[p + i];
-            if (cmp != 0)
-                break;
-        }
+        uint16_t i = commonRun(key, &window[p], cmp);
         if (i > MATCH_THRESHOLD) {
             uint16_t d = uint16_t(((r - p) & WINDOW_MASK) - 1);
             if (i > matchLength) {

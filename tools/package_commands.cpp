@@ -32,24 +32,24 @@ void runReporting(const std::function<void()> &command)
 void registerBuild(CLI::App &app)
 {
     auto options = std::make_shared<BuildOptions>();
-    CLI::App *build = app.add_subcommand("build", "write a package: the installer stub with its members");
-    build->add_option("-o,--output", options->output, "package to write (OUT.exe)")->required();
-    build->add_option("--saver", options->saver, "the screensaver (.scr), registered after the install")->required();
-    build->add_option("--saver-name", options->saverName, "its file name in the Windows directory (default: base name)");
-    build->add_option("--tail", options->tail, "member written last (a help file, a readme)")->required();
-    build->add_option("--tail-name", options->tailName, "its file name (default: base name)");
-    build->add_option("--lead", options->lead, "optional member written first (a DLL the saver needs)");
-    build->add_option("--lead-name", options->leadName, "its file name (default: base name)");
-    build->add_option("--append", options->appends, "file appended to the saver's file (at most twice)")
+    CLI::App *build = app.add_subcommand("build", "Write a package: the installer stub with its members");
+    build->add_option("-o,--output", options->output, "Package to write (OUT.exe)")->required();
+    build->add_option("--saver", options->saver, "The screensaver (.scr), registered as the system's screensaver")->required();
+    build->add_option("--saver-name", options->saverName, "Its file name in the Windows directory (default: its base name)");
+    build->add_option("--tail", options->tail, "Member written last (a readme, a help file)")->required();
+    build->add_option("--tail-name", options->tailName, "Its file name (default: its base name)");
+    build->add_option("--lead", options->lead, "Optional member written first (a DLL the saver needs)");
+    build->add_option("--lead-name", options->leadName, "Its file name (default: its base name)");
+    build->add_option("--append", options->appends, "File added to the end of the saver's file (at most twice)")
         ->expected(1)
         ->take_all();
-    build->add_flag("--stored", options->stored, "store lead, saver and tail scrambled instead of packing them");
-    build->add_flag("--quiet", options->quiet, "no progress window and no result message");
-    build->add_option("--confirm", options->confirm, "yes/no question asked first");
-    build->add_option("--success", options->success, "message after a successful install");
-    build->add_option("--failure", options->failure, "message after a failed install");
-    build->add_option("--progress", options->progress, "text of the progress window (packed packages)");
-    build->add_option("--stub", options->stub, "installer stub to use (default: quorbell-setup.exe beside quorbell)");
+    build->add_flag("--stored", options->stored, "Store lead, saver and tail scrambled instead of packing them");
+    build->add_flag("--quiet", options->quiet, "No progress window and no result message");
+    build->add_option("--confirm", options->confirm, "Yes/no question asked first");
+    build->add_option("--success", options->success, "Message after a successful install");
+    build->add_option("--failure", options->failure, "Message after a failed install (default: \"The screensaver could not be installed.\")");
+    build->add_option("--progress", options->progress, "Text of the progress window (packed packages only)");
+    build->add_option("--stub", options->stub, "Installer to build on (default: quorbell-setup.exe beside quorbell)");
     build->callback([options] {
         runReporting([&] {
             BuildSummary s = buildPackage(*options);
@@ -67,9 +67,9 @@ void registerInfo(CLI::App &app)
 {
     auto package = std::make_shared<std::string>();
     auto asJson = std::make_shared<bool>(false);
-    CLI::App *info = app.add_subcommand("info", "show a package's configuration and members");
-    info->add_option("package", *package, "package to read")->required();
-    info->add_flag("--json", *asJson, "print JSON");
+    CLI::App *info = app.add_subcommand("info", "Show a package's configuration and members");
+    info->add_option("package", *package, "Package to read")->required();
+    info->add_flag("--json", *asJson, "Print JSON");
     info->callback([package, asJson] {
         runReporting([&] {
             PackageReport report = inspectPackage(*package);
@@ -86,8 +86,8 @@ void registerInfo(CLI::App &app)
 void registerVerify(CLI::App &app)
 {
     auto package = std::make_shared<std::string>();
-    CLI::App *verify = app.add_subcommand("verify", "decode and check every member of a package");
-    verify->add_option("package", *package, "package to check")->required();
+    CLI::App *verify = app.add_subcommand("verify", "Decode and check every member of a package");
+    verify->add_option("package", *package, "Package to check")->required();
     verify->callback([package] {
         runReporting([&] {
             PackageReport report = inspectPackage(*package);
@@ -106,12 +106,17 @@ void registerExtract(CLI::App &app)
 {
     auto package = std::make_shared<std::string>();
     auto directory = std::make_shared<std::string>(".");
-    CLI::App *extract = app.add_subcommand("extract", "write a package's members as the installer would");
-    extract->add_option("package", *package, "package to extract")->required();
-    extract->add_option("-C,--directory", *directory, "directory to write into (default: the current one)");
+    CLI::App *extract = app.add_subcommand("extract", "Write a package's members as the installer would");
+    extract->add_option("package", *package, "Package to extract")->required();
+    extract->add_option("-C,--directory", *directory, "Directory to write into (default: the current one)");
     extract->callback([package, directory] {
         runReporting([&] {
-            for (const ExtractedFile &file : extractPackage(*package, *directory))
+            ExtractOutcome outcome = extractPackage(*package, *directory);
+            for (const std::string &problem : outcome.problems)
+                std::fprintf(stderr, "quorbell: refusing to extract: %s: %s\n", package->c_str(), problem.c_str());
+            if (!outcome.problems.empty())
+                exitCode = 1;
+            for (const ExtractedFile &file : outcome.files)
                 std::printf("%s (%llu bytes)\n", file.path.c_str(), static_cast<unsigned long long>(file.size));
         });
     });

@@ -1,8 +1,6 @@
 #include "package_extract.h"
 
 #include "byte_io.h"
-#include "member_names.h"
-#include "package_block.h"
 #include "package_reader.h"
 #include "system_paths.h"
 #include "win1252.h"
@@ -33,22 +31,6 @@ private:
     fs::path path_;
 };
 
-void refuseUnsafeNames(const PackageReport &r)
-{
-    for (const MemberReport &m : r.members)
-        if (std::optional<std::string> problem = memberNameProblem(m.name))
-            throw checkError("refusing to extract: " + std::string(roleName(m.role)) + " name \"" +
-                             win1252ToUtf8(m.name) + "\" " + *problem);
-}
-
-std::string joinedProblems(const PackageReport &r)
-{
-    std::string text;
-    for (const std::string &problem : r.problems)
-        text += (text.empty() ? "" : "\n") + r.path + ": " + problem;
-    return text;
-}
-
 void appendFile(const std::string &from, const std::string &to)
 {
     std::ifstream in(fs::u8path(from), std::ios::binary);
@@ -60,7 +42,7 @@ void appendFile(const std::string &from, const std::string &to)
 
 } // namespace
 
-std::vector<ExtractedFile> extractPackage(const std::string &package, const std::string &directory)
+ExtractOutcome extractPackage(const std::string &package, const std::string &directory)
 {
     fs::path target = fs::u8path(directory.empty() ? "." : directory);
     std::error_code error;
@@ -68,11 +50,14 @@ std::vector<ExtractedFile> extractPackage(const std::string &package, const std:
     if (!fs::is_directory(target))
         throw usageError("cannot create directory " + target.u8string());
 
+    /* Inspection judges every member name as build does, so a name that
+     * could leave the directory is one of the problems. */
     StagingDirectory staging(target);
     PackageReport r = inspectPackage(package, staging.path());
-    refuseUnsafeNames(r);
+    ExtractOutcome outcome;
+    outcome.problems = r.problems;
     if (!r.problems.empty())
-        throw checkError(joinedProblems(r));
+        return outcome;
 
     /* Appended streams land on the end of the saver's file, in order. */
     std::string saverPlain;
@@ -82,14 +67,13 @@ std::vector<ExtractedFile> extractPackage(const std::string &package, const std:
         else if (m.role == ROLE_APPEND1 || m.role == ROLE_APPEND2)
             appendFile(m.plainFile, saverPlain);
     }
-    std::vector<ExtractedFile> written;
     for (const MemberReport &m : r.members) {
         if (m.role == ROLE_APPEND1 || m.role == ROLE_APPEND2)
             continue;
         fs::path destination = target / fs::u8path(win1252ToUtf8(m.name));
         if (!replaceFile(m.plainFile, destination.u8string()))
             throw checkError("cannot write " + destination.u8string());
-        written.push_back({destination.u8string(), fs::file_size(destination)});
+        outcome.files.push_back({destination.u8string(), fs::file_size(destination)});
     }
-    return written;
+    return outcome;
 }

@@ -13,9 +13,14 @@ struct ExtractedFile {
     uint64_t size;
 };
 
-/* All or nothing: names that would leave `directory` or are no Windows file
- * name, and packages that fail inspection, throw a check error (the
- * problems joined one per line) before any member file is written. */
-std::vector<ExtractedFile> extractPackage(const std::string &package, const std::string &directory);
+struct ExtractOutcome {
+    std::vector<ExtractedFile> files;
+    std::vector<std::string> problems; /* why nothing was written */
+};
+
+/* All or nothing: a package with any problem (among them names that would
+ * leave `directory` or are no Windows file names) writes no member file and
+ * returns its problems. Files that are no package throw a check error. */
+ExtractOutcome extractPackage(const std::string &package, const std::string &directory);
 
 #endif

@@ -185,17 +185,17 @@ void readMembers(PackageReport &r, const std::string &keepPlainIn)
     r.members = plannedMembers(c);
     bool reachable = true;
     if (c.payloadOffset <= 0 || uint64_t(c.payloadOffset) > r.fileSize) {
-        r.problems.push_back(c.payloadOffset == 0 ? std::string("payloadOffset is 0: an installer without a package")
-                                                  : "payloadOffset " + std::to_string(c.payloadOffset) +
-                                                        " lies outside the file");
+        r.problems.push_back("payloadOffset " + std::to_string(c.payloadOffset) + " lies outside the file");
         reachable = false;
     } else if (uint64_t(c.payloadOffset) < r.image.imageEnd) {
         r.problems.push_back("payloadOffset " + std::to_string(c.payloadOffset) +
                              " lies inside the executable image, which ends at " + std::to_string(r.image.imageEnd));
     }
 
+    if (!reachable)
+        return;
     ScratchDirectory scratch(keepPlainIn);
-    uint64_t next = reachable ? uint64_t(c.payloadOffset) : 0;
+    uint64_t next = uint64_t(c.payloadOffset);
     for (MemberReport &m : r.members) {
         m.reached = reachable;
         if (!reachable)
@@ -218,7 +218,8 @@ void readMembers(PackageReport &r, const std::string &keepPlainIn)
     }
     for (const MemberReport &m : r.members)
         if (!m.reached) {
-            r.problems.push_back("the members after the failed one cannot be located");
+            r.problems.push_back(std::string("the members from ") + roleName(m.role) +
+                                 " on cannot be located: the one before failed");
             break;
         }
     if (reachable)
@@ -290,6 +291,11 @@ PackageReport inspectPackage(const std::string &path, const std::string &keepPla
     r.config = decodeBlock(bytesOf(imageBytes) + r.blockOffset);
     r.recordState = readDigestRecord(r.config.producerRecord, &r.record);
 
+    /* A bare installer has nothing else worth reporting. */
+    if (r.config.payloadOffset == 0) {
+        r.problems.push_back("payloadOffset is 0: an installer without a package");
+        return r;
+    }
     checkTexts(r);
     readMembers(r, keepPlainIn);
     checkRecord(r);

@@ -60,14 +60,6 @@ bool PlatformFile::writeAll(const void *bytes, size_t count)
     return true;
 }
 
-size_t PlatformFile::read(void *bytes, size_t count)
-{
-    DWORD got = 0;
-    if (!ReadFile(handle_, bytes, DWORD(count), &got, nullptr))
-        return 0;
-    return got;
-}
-
 bool encodeToFile(PlatformFile &in, PlatformFile &out, uint32_t length)
 {
     return encodeStream(in.handle(), out.handle(), length);

@@ -22,8 +22,6 @@ public:
     /* The current position; packages stay below 2 GiB (see seek). */
     uint64_t position() const;
     bool writeAll(const void *bytes, size_t count);
-    /* Up to `count` bytes; the number read. */
-    size_t read(void *bytes, size_t count);
 
 private:
     explicit PlatformFile(void *handle) : handle_(handle) {}

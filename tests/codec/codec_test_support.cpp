@@ -146,19 +146,21 @@ Bytes operator+(Bytes a, const Bytes &b)
 
 Bytes inputWithCodedSize(size_t codedBytes, uint32_t seed)
 {
-    /* The coded size grows by about one byte per random input byte, never
-     * jumping far: scan upwards from below the target. */
-    Bytes source = randomBytes(codedBytes + codedBytes / 8, seed);
+    /* Random bytes code to a little more than a byte each, and the coded
+     * size never falls as the input grows: search for the shortest prefix
+     * that reaches the target, then try a few around it. */
+    Bytes source = randomBytes(codedBytes, seed);
     size_t blocks = codedBytes / (BLOCK_BYTES - BLOCK_HEADER_BYTES) + 1;
     size_t wanted = FIRST_READ_BYTES + codedBytes + blocks * BLOCK_HEADER_BYTES;
-    for (size_t n = codedBytes * 7 / 8; n <= source.size(); ++n) {
-        Bytes prefix(source.begin(), source.begin() + long(n));
-        size_t size = encodeBytes(prefix).size();
-        if (size == wanted)
-            return prefix;
-        if (size > wanted + 16)
-            break;
+    auto streamSize = [&](size_t n) { return encodeBytes(Bytes(source.begin(), source.begin() + long(n))).size(); };
+    size_t lo = 0, hi = source.size();
+    while (hi - lo > 1) {
+        size_t mid = (lo + hi) / 2;
+        (streamSize(mid) < wanted ? lo : hi) = mid;
     }
+    for (size_t n = hi; n < hi + 8 && n <= source.size(); ++n)
+        if (streamSize(n) == wanted)
+            return Bytes(source.begin(), source.begin() + long(n));
     throw std::runtime_error("no input with that coded size");
 }
 

@@ -12,13 +12,13 @@
 
 namespace {
 
-struct Run {
+struct ToolRun {
     int exitCode;
     std::string out;
     std::string err;
 };
 
-std::string quoted(const std::string &arg) { return "'" + arg + "'"; }
+std::string shellQuoted(const std::string &arg) { return "'" + arg + "'"; }
 
 std::string fileText(const std::string &path)
 {
@@ -26,10 +26,10 @@ std::string fileText(const std::string &path)
     return std::string(bytes.begin(), bytes.end());
 }
 
-Run quorbell(const std::string &args)
+ToolRun quorbell(const std::string &args)
 {
     std::string out = tempPath("tool.stdout"), err = tempPath("tool.stderr");
-    std::string command = quoted(QUORBELL_TOOL) + " " + args + " >" + quoted(out) + " 2>" + quoted(err) + " </dev/null";
+    std::string command = shellQuoted(QUORBELL_TOOL) + " " + args + " >" + shellQuoted(out) + " 2>" + shellQuoted(err) + " </dev/null";
     int status = std::system(command.c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, fileText(out), fileText(err)};
 }
@@ -42,11 +42,11 @@ TEST(CodecTool, EncodeWritesTheStreamAFreshProcessWrites)
 {
     /* Encoded in-process after other streams, and by the tool in a process
      * of its own: the same bytes. */
-    encodeBytes(textBytes(20000));
-    const Bytes plain = Bytes{'a', 'b', 'c', 'a', 'b'};
+    const Bytes plain = {'X', 'Y', 'Z', '1', 'X', 'Y', 'Z', '2', 'X', 'Y', 'Z'};
+    encodeBytes(plain + Bytes{'2'});
     std::string in = tempPath("five.txt"), out = tempPath("five.qbs");
     writeBytes(in, plain);
-    Run r = quorbell("encode " + quoted(in) + " " + quoted(out));
+    ToolRun r = quorbell("encode " + shellQuoted(in) + " " + shellQuoted(out));
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(readBytes(out), encodeBytes(plain));
     EXPECT_EQ(readBytes(out), reference::encode(plain));
@@ -58,7 +58,7 @@ TEST(CodecTool, DecodeAtAnOffsetPrintsConsumed)
     const Bytes stream = encodeBytes(plain);
     std::string in = tempPath("package.bin"), out = tempPath("member.txt");
     writeBytes(in, randomBytes(123, 1) + stream + encodeBytes(textBytes(10)));
-    Run r = quorbell("decode " + quoted(in) + " " + quoted(out) + " --offset 123");
+    ToolRun r = quorbell("decode " + shellQuoted(in) + " " + shellQuoted(out) + " --offset 123");
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "consumed " + std::to_string(stream.size()) + "\n");
     EXPECT_EQ(readBytes(out), plain);
@@ -69,8 +69,8 @@ TEST(CodecTool, RoundTripThroughTheTool)
     const Bytes plain = randomBytes(50000, 2) + textBytes(50000);
     std::string in = tempPath("plain.bin"), packed = tempPath("plain.qbs"), back = tempPath("plain.back");
     writeBytes(in, plain);
-    ASSERT_EQ(quorbell("encode " + quoted(in) + " " + quoted(packed)).exitCode, 0);
-    Run r = quorbell("decode " + quoted(packed) + " " + quoted(back));
+    ASSERT_EQ(quorbell("encode " + shellQuoted(in) + " " + shellQuoted(packed)).exitCode, 0);
+    ToolRun r = quorbell("decode " + shellQuoted(packed) + " " + shellQuoted(back));
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "consumed " + std::to_string(readBytes(packed).size()) + "\n");
     EXPECT_EQ(readBytes(back), plain);
@@ -82,7 +82,7 @@ TEST(CodecTool, DamagedStreamExitsOneAndLeavesNoOutput)
     stream[blockOffsets(stream)[1] + 2] ^= 0x40;
     std::string in = tempPath("damaged.qbs"), out = tempPath("damaged.out");
     writeBytes(in, stream);
-    Run r = quorbell("decode " + quoted(in) + " " + quoted(out));
+    ToolRun r = quorbell("decode " + shellQuoted(in) + " " + shellQuoted(out));
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(lineCount(r.err), 1u) << r.err;
     EXPECT_TRUE(r.out.empty());
@@ -95,17 +95,17 @@ TEST(CodecTool, UserErrorsExitTwoWithOneLine)
     std::filesystem::create_directory(folder);
     writeBytes(stream, encodeBytes(textBytes(100)));
     const std::string cases[] = {
-        "encode " + quoted(tempPath("missing.txt")) + " " + quoted(out),
-        "decode " + quoted(tempPath("missing.qbs")) + " " + quoted(out),
-        "decode " + quoted(stream) + " " + quoted(out) + " --offset 100000",
-        "decode " + quoted(stream) + " " + quoted(stream),
-        "encode " + quoted(folder) + " " + quoted(out),
-        "decode " + quoted(stream),
-        "decode " + quoted(stream) + " " + quoted(out) + " --offset x",
+        "encode " + shellQuoted(tempPath("missing.txt")) + " " + shellQuoted(out),
+        "decode " + shellQuoted(tempPath("missing.qbs")) + " " + shellQuoted(out),
+        "decode " + shellQuoted(stream) + " " + shellQuoted(out) + " --offset 100000",
+        "decode " + shellQuoted(stream) + " " + shellQuoted(stream),
+        "encode " + shellQuoted(folder) + " " + shellQuoted(out),
+        "decode " + shellQuoted(stream),
+        "decode " + shellQuoted(stream) + " " + shellQuoted(out) + " --offset x",
         "encode",
     };
     for (const std::string &args : cases) {
-        Run r = quorbell(args);
+        ToolRun r = quorbell(args);
         EXPECT_EQ(r.exitCode, 2) << args;
         EXPECT_EQ(lineCount(r.err), 1u) << args << ": " << r.err;
         EXPECT_FALSE(exists(out)) << args;

@@ -192,11 +192,11 @@ TEST(HuffModel, CodesBitForBitLikeTheReference)
 }
 
 /* Weights that pile up into a Fibonacci-like spine: each spine symbol
- * weighs as much as the subtree two levels below, so the 304 symbols left
- * at weight 1 hang about nine levels under a spine of nine. */
+ * weighs one more than the subtree two levels below, so the 305 symbols
+ * left at weight 1 hang eight or nine levels under a spine of nine. */
 std::vector<uint16_t> deepTreeSymbols()
 {
-    const unsigned spine[] = {304, 304, 608, 912, 1520, 2432, 3952, 6384, 10336};
+    const unsigned spine[] = {306, 306, 612, 918, 1530, 2448, 3978, 6426, 10404};
     std::vector<uint16_t> symbols;
     for (unsigned i = 0; i < 9; ++i)
         symbols.insert(symbols.end(), spine[i] - 1, uint16_t(300 + i));
@@ -252,6 +252,7 @@ TEST(OffsetCode, ExtremesAreNineZerosAndFourteenOnes)
     resetBits();
     beginEncode(INVALID_HANDLE_VALUE, out, 0);
     writeDeclaredLength();
+    initModel();
     encodeOffset(0);
     encodeOffset(4095);
     flushBits();

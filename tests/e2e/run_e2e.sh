@@ -176,36 +176,47 @@ case_quiet_failure() {
 
 # progress_window_shot PNG: waits for the progress window of the running
 # install, and screenshots it once painted, before the result box appears.
-# Prints the window's geometry as WxH+X+Y.
+# Prints the window's geometry as WxH+X+Y. What it saw goes to $W/watch.log.
 progress_window_shot() {
     local shot=$1 class window deadline geometry WIDTH HEIGHT X Y
     class="^$(basename "$E2E_PACKAGE" | sed 's/\./\\./g')\$"
     deadline=$((SECONDS + 60))
     while [ $SECONDS -lt $deadline ]; do
-        kill -0 "$E2E_PID" 2>/dev/null || fail "the installer ended before its progress window was seen"
+        kill -0 "$E2E_PID" 2>/dev/null || watch_fail "the installer ended before its progress window was seen"
         xdotool search --name '^Quorbell$' >/dev/null 2>&1 &&
-            fail "the result box came before the progress window was seen: make the package larger"
+            watch_fail "the result box came before the progress window was seen: make the package larger"
         # Wine also makes 1 x 1 helper windows for the process: the dialog is
         # the one of a real size.
         for window in $(xdotool search --class "$class" 2>/dev/null); do
             geometry=$(xdotool getwindowgeometry --shell "$window" 2>/dev/null) || continue
+            echo "$(date +%T.%N) $(echo $geometry)" >>"$W/watch.log"
             eval "$geometry"
             [ "$WIDTH" -ge 50 ] || continue
             # The run starts at the first paint, and the bar moves as it
             # goes: give it a moment, then keep the shot only if the window
-            # is still the one on screen.
+            # stood still around it and no result box had come.
             sleep 0.2
+            geometry=$(xdotool getwindowgeometry --shell "$window" 2>/dev/null) || continue
             # xwd fails now and then while a window is being mapped.
-            qb_screenshot "$shot" 2>/dev/null || continue
+            qb_screenshot "$W/shot-attempt.png" 2>>"$W/watch.log" || continue
             if ! xdotool search --name '^Quorbell$' >/dev/null 2>&1 &&
-                xdotool getwindowname "$window" >/dev/null 2>&1; then
+                [ "$(xdotool getwindowgeometry --shell "$window" 2>/dev/null)" = "$geometry" ]; then
+                mv "$W/shot-attempt.png" "$shot"
+                eval "$geometry"
                 echo "${WIDTH}x${HEIGHT}+${X}+${Y}"
                 return 0
             fi
+            echo "$(date +%T.%N) shot discarded" >>"$W/watch.log"
         done
         sleep 0.02
     done
-    fail "no progress window within 60 s"
+    watch_fail "no progress window within 60 s"
+}
+
+watch_fail() {
+    echo "--- windows seen:" >&2
+    tail -n 20 "$W/watch.log" >&2 2>/dev/null
+    fail "$1"
 }
 
 # A large packed package with a progress text: the progress window is on

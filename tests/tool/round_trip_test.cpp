@@ -189,7 +189,7 @@ TEST_F(ToolTest, DefaultStubIsTheOneBesideTheTool)
 TEST_F(ToolTest, RealStubBuildsASoundPackage)
 {
     if (realStubPath().empty())
-        GTEST_SKIP() << "no quorbell-setup.exe given (QB_TEST_STUB)";
+        GTEST_SKIP() << "no quorbell-setup.exe at QB_TEST_STUB (build the win32 preset)";
     std::string saver = write("s.scr", readBytes(QB_TEST_TEXT)), tail = write("t.txt", "tail");
     RunResult built = runQuorbell({"build", "-o", path("p.exe"), "--stub", realStubPath(), "--saver", saver,
                                    "--tail", tail, "--progress", "Installing"});

@@ -105,7 +105,7 @@ INSTANTIATE_TEST_SUITE_P(
                       NameCase{"C:x.scr", "drive letter"}, NameCase{"c:\\x.scr", "drive letter"},
                       NameCase{"..", "'..' component"}, NameCase{"../x.scr", "'..' component"},
                       NameCase{"sub\\..\\..\\x.scr", "'..' component"}, NameCase{"sub/x.scr", "separator"},
-                      NameCase{"a:b", "':'"}, NameCase{"what?.scr", "'?'"}, NameCase{"a*b", "'*'"},
+                      NameCase{"a:b", "drive letter"}, NameCase{"ab:c", "':'"}, NameCase{"what?.scr", "'?'"}, NameCase{"a*b", "'*'"},
                       NameCase{"a<b>", "'<'"}, NameCase{"a|b", "'|'"}, NameCase{"say\"hi\"", "'\"'"},
                       NameCase{"tab\there", "control character"}, NameCase{"x.scr.", "dot or space"},
                       NameCase{"x.scr ", "dot or space"}, NameCase{"CON", "device name"},
