@@ -87,13 +87,17 @@ inline uint32_t takeBit()
 
 /* Where a node of weight k-1, just raised to k, must move to keep the order:
  * the highest index whose weight is still below k. The caller knows the
- * weight at `from` is below k, and the sentinel ends the search. */
+ * weight at `from` is below k; the sentinel ends every search. Runs of
+ * equal weight are mostly short, so the search gallops out from `from`
+ * and then halves the last stride. */
 uint16_t lastIndexBelow(uint16_t k, unsigned from)
 {
-    unsigned lo = from, hi = NODE_COUNT;
-    /* Runs of equal weight are usually short: look nearby first. */
-    if (m.weight[lo + 1] >= k)
-        return uint16_t(lo);
+    unsigned lo = from, stride = 1;
+    while (lo + stride < NODE_COUNT && m.weight[lo + stride] < k) {
+        lo += stride;
+        stride *= 2;
+    }
+    unsigned hi = lo + stride < NODE_COUNT ? lo + stride : NODE_COUNT;
     while (hi - lo > 1) {
         unsigned mid = (lo + hi) / 2;
         if (m.weight[mid] < k)

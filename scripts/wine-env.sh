@@ -44,11 +44,13 @@ qb_require_tools() {
     done
 }
 
-# qb_session_begin: makes the scratch directory, points HOME into it (Wine
-# writes menu entries and caches there) and installs the clean-up trap.
+# qb_session_begin: makes the scratch directory (under QB_SCRATCH_ROOT if
+# set), points HOME into it (Wine writes menu entries and caches there) and
+# installs the clean-up trap.
 qb_session_begin() {
     qb_require_tools
-    QB_SESSION_DIR=$(mktemp -d "${TMPDIR:-/tmp}/quorbell-wine.XXXXXX") || qb_die "no scratch directory"
+    QB_SESSION_DIR=$(mktemp -d "${QB_SCRATCH_ROOT:-${TMPDIR:-/tmp}}/quorbell-wine.XXXXXX") ||
+        qb_die "no scratch directory"
     export HOME=$QB_SESSION_DIR/home
     mkdir -p "$HOME"
     trap qb_session_end EXIT
@@ -134,7 +136,8 @@ qb_make_template() {
 # qb_new_prefix TEMPLATE DEST: copies the template to DEST, exports
 # WINEPREFIX and starts a persistent wineserver for it, so programs start in
 # tens of milliseconds. system32 and winsxs (600 MB of DLLs that Wine only
-# maps) are hard-linked; everything Wine writes to is a real copy.
+# maps) are hard-linked where the file system allows; everything Wine writes
+# to is a real copy.
 qb_new_prefix() {
     local template=$1 dest=$2
     [ -f "$template/user.reg" ] || qb_die "no Wine prefix template at $template"
@@ -143,7 +146,13 @@ qb_new_prefix() {
     tar -C "$template" --exclude=./drive_c/windows/system32 --exclude=./drive_c/windows/winsxs \
         -cf - . | tar -C "$dest" -xf - || qb_die "could not copy $template"
     cp -al "$template/drive_c/windows/system32" "$template/drive_c/windows/winsxs" \
-        "$dest/drive_c/windows/" || qb_die "could not link $template"
+        "$dest/drive_c/windows/" 2>/dev/null || {
+        # Remove partial links first: copying onto them would write through
+        # into the template.
+        rm -rf "$dest/drive_c/windows/system32" "$dest/drive_c/windows/winsxs"
+        cp -a "$template/drive_c/windows/system32" "$template/drive_c/windows/winsxs" \
+            "$dest/drive_c/windows/" || qb_die "could not copy $template"
+    }
     export WINEPREFIX=$dest
     "$QB_WINESERVER" -f -p >"$QB_SESSION_DIR/wineserver.${#QB_PREFIXES[@]}.log" 2>&1 &
     QB_PREFIXES+=("$dest")
