@@ -7,7 +7,7 @@
 # Everything it makes lands in build/main-job/: the packages, the Wine prefix
 # (kept, to look into), the screenshots.
 set -u -o pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 root=$(pwd)
 
 bash scripts/install-deps.sh || { echo "error: installing the dependencies failed" >&2; exit 1; }
@@ -36,7 +36,9 @@ qb_build_sample_package "$tool" "$QB_WIN64_BIN_DIR/quorbell-setup.exe" \
 echo
 echo "Sample packages:"
 "$tool" info "$package32" 2>/dev/null | sed 's/^/  /' || ls -l "$package32"
-ls -l "$package32" "$package64" | awk '{ printf "  %-60s %9d bytes\n", $NF, $5 }'
+for package in "$package32" "$package64"; do
+    printf '  %-60s %9d bytes\n' "$package" "$(stat -c %s "$package")"
+done
 
 qb_session_begin
 qb_log "making a fresh Wine prefix"
@@ -49,7 +51,7 @@ qb_log "installing $(basename "$package64") under Wine (display $DISPLAY)"
 "$QB_WINE64" "$package64" 2>"$out/install.log" &
 installer=$!
 qb_answer Quorbell y 60 || qb_die "the installer's question did not come (see $out/install.log)"
-box=$(qb_find_window Quorbell 60) || qb_die "no result message (see $out/install.log)"
+qb_find_window Quorbell 60 >/dev/null || qb_die "no result message (see $out/install.log)"
 sleep 0.5
 qb_screenshot "$out/result.png" || qb_log "no screenshot of the result message"
 qb_answer Quorbell Return 30 || qb_die "the result message stayed open"
@@ -101,6 +103,7 @@ echo "  the result message:          $out/result.png"
 [ -z "$saver_shot" ] || echo "  the installed saver running: $saver_shot"
 echo "  the progress window (kept from an end-to-end run): $root/docs/progress.png"
 
-[ "$status" = 0 ] && [ -n "$registered" ] && [ "$active" = 1 ] &&
-    cmp -s "$windir/$QB_SAMPLE_SAVER_NAME" "$out/expected-saver.scr" ||
+if [ "$status" != 0 ] || [ -z "$registered" ] || [ "$active" != 1 ] ||
+    ! cmp -s "$windir/$QB_SAMPLE_SAVER_NAME" "$out/expected-saver.scr"; then
     qb_die "the sample package did not install as expected"
+fi

@@ -100,7 +100,8 @@ qb_start_xvfb() {
     QB_XVFB_PID=$!
     for i in $(seq 100); do
         if grep -q '^[0-9]' "$number_file" 2>/dev/null; then
-            export DISPLAY=:$(head -n 1 "$number_file")
+            DISPLAY=:$(head -n 1 "$number_file")
+            export DISPLAY
             return 0
         fi
         kill -0 "$QB_XVFB_PID" 2>/dev/null || break

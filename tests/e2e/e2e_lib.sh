@@ -125,13 +125,12 @@ e2e_dialog_count() {
 # waits until its window is up (and the file held). Sets E2E_DP_PID and
 # E2E_DP_STATUS (its status file).
 e2e_start_display_properties() {
-    local i
     E2E_DP_STATUS=$W/display-properties.status
     rm -f "$E2E_DP_STATUS"
     "$QB_WINE64" "$E2E_DISPLAY_PROPERTIES" --status "$(qb_windows_path "$E2E_DP_STATUS")" \
         --timeout 45 "$@" 2>"$W/display-properties.log" &
     E2E_DP_PID=$!
-    for i in $(seq 200); do
+    for _ in $(seq 200); do
         grep -q '^ready' "$E2E_DP_STATUS" 2>/dev/null && return 0
         kill -0 "$E2E_DP_PID" 2>/dev/null || break
         sleep 0.05

@@ -80,10 +80,17 @@ void check(bool condition, const char *promise)
     }
 }
 
+/* This process's two scratch files, removed when it exits. */
 std::string scratch(const char *suffix)
 {
-    static const std::string base = (access("/dev/shm", W_OK) == 0 ? std::string("/dev/shm") : std::string("/tmp")) +
-                                    "/qb-decode-fuzz-" + std::to_string(getpid());
+    static const std::string base = [] {
+        std::atexit([] {
+            std::remove(scratch(".in").c_str());
+            std::remove(scratch(".out").c_str());
+        });
+        const char *folder = std::getenv("TMPDIR");
+        return std::string(folder ? folder : "/tmp") + "/qb-decode-fuzz-" + std::to_string(getpid());
+    }();
     return base + suffix;
 }
 
