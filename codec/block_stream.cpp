@@ -40,6 +40,7 @@ void beginTransfer(HANDLE in, HANDLE out)
     bs.lastBlockRead = false;
     bs.atEnd = false;
     bs.failed = false;
+    bs.writeFailed = false;
     bs.byteTicks = 0;
 }
 
@@ -56,11 +57,13 @@ void sealBlockHeader()
     tick();
 }
 
-void writeOut(uint32_t n)
+/* A short write means a full disk: the transfer must not count as done. */
+DWORD writeOut(uint32_t n)
 {
     DWORD written = 0;
-    WriteFile(bs.outHandle, bs.outBuf, n, &written, nullptr);
-    bs.writtenTotal += written;
+    if (!WriteFile(bs.outHandle, bs.outBuf, n, &written, nullptr) || written != n)
+        bs.writeFailed = true;
+    return written;
 }
 
 } // namespace
@@ -202,7 +205,7 @@ void flushOutput()
     uint32_t n = uint32_t(bs.outCur - bs.outBuf);
     if (onProgress)
         onProgress(n);
-    writeOut(n);
+    bs.writtenTotal += writeOut(n);
     bs.remaining = int32_t(uint32_t(bs.remaining) - n);
     bs.outCur = bs.outBuf + (bs.headerMode ? BLOCK_HEADER_BYTES : 0);
 }
@@ -210,6 +213,5 @@ void flushOutput()
 void finishOutput()
 {
     sealBlockHeader();
-    DWORD written = 0;
-    WriteFile(bs.outHandle, bs.outBuf, DWORD(bs.outCur - bs.outBuf), &written, nullptr);
+    writeOut(uint32_t(bs.outCur - bs.outBuf));
 }

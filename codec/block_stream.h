@@ -53,6 +53,7 @@ struct BlockStream {
     bool lastBlockRead;          /* decoding: the stream's short last block is in */
     bool atEnd;                  /* no more input */
     bool failed;                 /* the stream is damaged */
+    bool writeFailed;            /* a write fell short: the disk is full */
     uint32_t byteTicks;          /* byte transfers since the last tick */
 };
 

@@ -36,7 +36,7 @@ void decodeBody()
     resetWindow();
     uint16_t r = WINDOW_START;
     uint32_t count = 0;
-    while (count < declaredLength) {
+    while (count < declaredLength && !blockStream.writeFailed) {
         uint16_t s = decodeSymbol();
         if (codedDataRanOut())
             return;
@@ -78,5 +78,5 @@ bool decodeStream(HANDLE in, HANDLE out)
     decodeBody();
     finishInput();
     finishOutput();
-    return !blockStream.failed;
+    return !blockStream.failed && !blockStream.writeFailed;
 }

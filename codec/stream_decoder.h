@@ -26,7 +26,7 @@ void resetWindow();
 /* Decodes the stream at the current position of `in`, appending its plain
  * bytes at the current position of `out`. True when the stream is sound:
  * every block passed its check and the coded data produced exactly the
- * declared length. On false the output is to be discarded. Afterwards
+ * declared length, and every write was whole. On false the output is to be discarded. Afterwards
  * blockStream.consumed is the stream's size in `in`; `in` itself may be
  * positioned past it (reads come in whole blocks). */
 bool decodeStream(HANDLE in, HANDLE out);

@@ -206,5 +206,5 @@ bool encodeStream(HANDLE in, HANDLE out, uint32_t length)
     beginEncode(in, out, length);
     encodeBody();
     finishOutput();
-    return true;
+    return !blockStream.writeFailed;
 }

@@ -22,7 +22,7 @@ extern uint16_t matchLength;
 
 /* Packs `in` from its current position to its end into one stream on
  * `out`, declaring `length` plain bytes (the caller passes the input's
- * size). Always true: encoding has no check that can fail. */
+ * size). False only when a write fell short (a full disk). */
 bool encodeStream(HANDLE in, HANDLE out, uint32_t length);
 
 void matchTreeInit();

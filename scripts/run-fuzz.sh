@@ -31,7 +31,10 @@ corpus=$out/corpus-$target
 mkdir -p "$corpus"
 cp -n tests/fuzz/corpus/"$target"/* "$corpus"/
 
-# Scratch files of the targets go to RAM where there is some.
-[ -w /dev/shm ] && export TMPDIR=/dev/shm
+# The targets' scratch files go to a folder of this run, in RAM where
+# there is some.
+scratch=$(mktemp -d "$([ -w /dev/shm ] && echo /dev/shm || echo "${TMPDIR:-/tmp}")/qb-fuzz-XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+export TMPDIR=$scratch
 "$out/${target}_fuzz" -max_total_time="$seconds" -max_len=40000 -timeout=30 -rss_limit_mb=2048 \
   -print_final_stats=1 -artifact_prefix="$out/$target-" "$corpus"

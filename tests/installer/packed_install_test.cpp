@@ -139,6 +139,28 @@ TEST_F(PackedInstallTest, CorruptedBlockInEachMemberFailsTheRun)
     }
 }
 
+TEST_F(PackedInstallTest, FullDiskFailsTheRunAndStopsDecoding)
+{
+    for (bool writeShort : {false, true}) {
+        SCOPED_TRACE(writeShort ? "short write" : "failed write");
+        SetUp();
+        package.saver = patternBytes(200000, 3);
+        package.install();
+        /* Room for one output buffer beyond what packing the package took. */
+        uint64_t writtenSoFar = 0;
+        for (const sim::Call &call : sim::callsNamed("WriteFile"))
+            writtenSoFar += std::stoull(call.args.at(1));
+        const size_t writesSoFar = sim::callsNamed("WriteFile").size();
+        sim::limitDiskSpace(writtenSoFar + 15000, writeShort);
+        run();
+        EXPECT_EQ(messageTexts(), std::vector<std::string>{"Installation failed."});
+        EXPECT_FALSE(exists("MYSAVER.SCR"));
+        EXPECT_FALSE(sim::screenSaverActivated());
+        /* One whole buffer, the one that fell short, the last partial one. */
+        EXPECT_EQ(sim::callsNamed("WriteFile").size() - writesSoFar, 3u);
+    }
+}
+
 TEST_F(PackedInstallTest, TruncatedPackageFails)
 {
     package.install();
