@@ -2,6 +2,7 @@
 
 #include "block_stream.h"
 #include "install_run.h"
+#include "installer_state.h"
 #include "member_files.h"
 #include "progress_window.h"
 #include "stream_encoder.h"
@@ -126,12 +127,7 @@ void TestPackage::install(const char *path)
 
 void InstallTest::SetUp()
 {
-    sim::reset();
-    progressWindow = nullptr;
-    currentMemberFile = INVALID_HANDLE_VALUE;
-    installPending = true;
-    progressTotal = 0;
-    pumpCalls = 0;
+    resetInstallerState();
 }
 
 void InstallTest::TearDown()

@@ -2,8 +2,8 @@
  * tool built, as they are and after signing: the tool's layout is the one
  * the installer reads. */
 #include "install_run.h"
+#include "installer_state.h"
 #include "package_block.h"
-#include "progress_window.h"
 #include "sim_desktop.h"
 #include "tool_test_support.h"
 
@@ -23,12 +23,7 @@ protected:
         std::string bytes = readBytes(package);
         std::vector<uint64_t> blocks = findBlocks(bytes, bytes.size());
         ASSERT_EQ(blocks.size(), 1u);
-        sim::reset();
-        progressWindow = nullptr;
-        currentMemberFile = INVALID_HANDLE_VALUE;
-        installPending = true;
-        progressTotal = 0;
-        pumpCalls = 0;
+        resetInstallerState();
         std::memcpy(&packageConfig, bytes.data() + blocks[0], CONFIG_BYTES);
         sim::writeFile(PACKAGE_ON_DRIVE, bytes);
         programPath = PACKAGE_ON_DRIVE;
