@@ -147,7 +147,7 @@ Row measure(const fs::path &file)
 
 void printFootprint()
 {
-    const size_t matchTrees = (WINDOW_SIZE + 1 + WINDOW_SIZE + 1 + 256 + WINDOW_SIZE + 1) * sizeof(uint16_t);
+    const size_t matchTrees = matchTreeBytes;
     const size_t offsetTables = sizeof offsetHighLen + sizeof offsetHighCode + sizeof offsetHighByByte +
                                 sizeof offsetLenByByte;
     std::printf("\nstatic footprint (bytes): blockStream %zu, huffModel %zu, window %zu, offset tables %zu"

@@ -17,6 +17,9 @@ constexpr uint16_t TREE_NIL = WINDOW_SIZE;
 
 /* The best match found by the last matchTreeInsert: distance minus one,
  * and length (0 when nothing of MATCH_THRESHOLD + 1 bytes or more). */
+/* Static size of the match trees, for footprint reports. */
+extern const unsigned matchTreeBytes;
+
 extern uint16_t matchOffset;
 extern uint16_t matchLength;
 
