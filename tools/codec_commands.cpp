@@ -5,13 +5,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 
 #include "block_stream.h"
 #include "platform.h"
-#include "stream_decoder.h"
-#include "stream_encoder.h"
+#include "stream_files.h"
 
 namespace fs = std::filesystem;
 
@@ -25,34 +25,10 @@ struct CodecArgs {
 
 CodecArgs encodeArgs, decodeArgs;
 
-/* Bytes the codec asked to write: every flush reports its size first, and
- * the final partial buffer stays in outBuf. Comparing with the file's size
- * afterwards catches a write that fell short (a full disk). */
-uint64_t flushedBytes;
-
-void countFlush(uint32_t byteCount) { flushedBytes += byteCount; }
-
-uint64_t bytesAskedToWrite()
-{
-    return flushedBytes + uint64_t(blockStream.outCur - blockStream.outBuf);
-}
-
 void fail(int code, const std::string &message)
 {
     std::fprintf(stderr, "quorbell: %s\n", message.c_str());
     exitCode = code;
-}
-
-HANDLE openInput(const std::string &path)
-{
-    return CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
-HANDLE createOutput(const std::string &path)
-{
-    return CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                       nullptr);
 }
 
 bool sameFile(const std::string &a, const std::string &b)
@@ -61,99 +37,83 @@ bool sameFile(const std::string &a, const std::string &b)
     return fs::equivalent(a, b, ec);
 }
 
-/* Opens both files for a command; on failure reports it (exit 2) and
- * leaves nothing open. */
-bool openPair(const CodecArgs &args, HANDLE &in, HANDLE &out, uint64_t &inSize)
+/* Both files of a command, or a reported usage error (exit 2). */
+struct FilePair {
+    PlatformFile in;
+    PlatformFile out;
+    uint64_t inSize;
+};
+
+std::optional<FilePair> openPair(const CodecArgs &args)
 {
     std::error_code ec;
-    inSize = fs::file_size(args.in, ec);
-    in = ec ? INVALID_HANDLE_VALUE : openInput(args.in);
-    if (in == INVALID_HANDLE_VALUE) {
+    uint64_t inSize = fs::file_size(args.in, ec);
+    PlatformFile in = PlatformFile::openForReading(ec ? std::string() : args.in);
+    if (ec || !in.valid()) {
         fail(2, "cannot read " + args.in);
-        return false;
+        return std::nullopt;
     }
     if (sameFile(args.in, args.out)) {
-        CloseHandle(in);
         fail(2, args.in + " and " + args.out + " are the same file");
-        return false;
+        return std::nullopt;
     }
-    out = createOutput(args.out);
-    if (out == INVALID_HANDLE_VALUE) {
-        CloseHandle(in);
+    PlatformFile out = PlatformFile::create(args.out);
+    if (!out.valid()) {
         fail(2, "cannot create " + args.out);
-        return false;
+        return std::nullopt;
     }
-    flushedBytes = 0;
-    onProgress = countFlush;
-    return true;
+    return FilePair{std::move(in), std::move(out), inSize};
 }
 
-/* Closes both files; a failed command leaves no output behind. */
-void closePair(HANDLE in, HANDLE out, const std::string &outPath, bool keepOutput)
+/* A failed command leaves no output behind. */
+void discardOutput(std::optional<FilePair> &files, const std::string &outPath)
 {
-    onProgress = nullptr;
-    CloseHandle(in);
-    CloseHandle(out);
-    if (!keepOutput)
-        DeleteFileA(outPath.c_str());
-}
-
-bool outputComplete(const std::string &path)
-{
-    std::error_code ec;
-    uint64_t size = fs::file_size(path, ec);
-    if (!ec && size == bytesAskedToWrite())
-        return true;
-    fail(1, "writing " + path + " failed");
-    return false;
+    files.reset();
+    DeleteFileA(outPath.c_str());
 }
 
 void runEncode()
 {
     const CodecArgs &args = encodeArgs;
-    HANDLE in, out;
-    uint64_t inSize;
-    if (!openPair(args, in, out, inSize))
+    std::optional<FilePair> files = openPair(args);
+    if (!files)
         return;
-    if (inSize > UINT32_MAX) {
-        closePair(in, out, args.out, false);
+    if (files->inSize > UINT32_MAX) {
+        discardOutput(files, args.out);
         fail(2, args.in + " is too large for a stream (4 GiB at most)");
         return;
     }
-    encodeStream(in, out, uint32_t(inSize));
-    CloseHandle(in);
-    CloseHandle(out);
-    onProgress = nullptr;
-    if (!outputComplete(args.out))
-        DeleteFileA(args.out.c_str());
+    if (!encodeToFile(files->in, files->out, uint32_t(files->inSize))) {
+        discardOutput(files, args.out);
+        fail(1, "writing " + args.out + " failed");
+    }
 }
 
 void runDecode()
 {
     const CodecArgs &args = decodeArgs;
-    HANDLE in, out;
-    uint64_t inSize;
-    if (!openPair(args, in, out, inSize))
+    std::optional<FilePair> files = openPair(args);
+    if (!files)
         return;
-    if (args.offset > inSize) {
-        closePair(in, out, args.out, false);
+    if (args.offset > files->inSize) {
+        uint64_t inSize = files->inSize;
+        discardOutput(files, args.out);
         fail(2, "offset " + std::to_string(args.offset) + " lies past the end of " + args.in + " (" +
                     std::to_string(inSize) + " bytes)");
         return;
     }
     LONG high = LONG(args.offset >> 32);
-    SetFilePointer(in, LONG(uint32_t(args.offset)), &high, FILE_BEGIN);
-    bool ok = decodeStream(in, out);
-    closePair(in, out, args.out, ok);
-    if (!ok) {
-        fail(1, args.in + ": the stream at offset " + std::to_string(args.offset) + " is damaged");
+    SetFilePointer(files->in.handle(), LONG(uint32_t(args.offset)), &high, FILE_BEGIN);
+    DecodeOutcome outcome = decodeToFile(files->in, files->out);
+    if (!outcome.ok) {
+        discardOutput(files, args.out);
+        if (blockStream.writeFailed)
+            fail(1, "writing " + args.out + " failed");
+        else
+            fail(1, args.in + ": the stream at offset " + std::to_string(args.offset) + " is damaged");
         return;
     }
-    if (!outputComplete(args.out)) {
-        DeleteFileA(args.out.c_str());
-        return;
-    }
-    std::printf("consumed %u\n", unsigned(blockStream.consumed));
+    std::printf("consumed %u\n", unsigned(outcome.consumed));
 }
 
 } // namespace
