@@ -118,7 +118,11 @@ void TestPackage::install(const char *path)
     config.appendSize1 = uint32_t(append1.size());
     config.appendSize2 = uint32_t(append2.size());
     sim::writeFile(path, image + payload());
+    plantConfig();
+}
 
+void TestPackage::plantConfig() const
+{
     std::memcpy(&packageConfig, &config, sizeof config);
     unsigned char *bytes = reinterpret_cast<unsigned char *>(&packageConfig);
     for (size_t i = 0; i < CONFIG_BYTES; ++i)

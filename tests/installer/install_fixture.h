@@ -31,6 +31,8 @@ struct TestPackage {
     std::string payload() const;
     /* Writes the package file and the installer's scrambled block. */
     void install(const char *path = PACKAGE_PATH);
+    /* Plants `config`, scrambled, as the installer's block. */
+    void plantConfig() const;
 };
 
 class InstallTest : public ::testing::Test {

@@ -257,11 +257,7 @@ TEST_F(StoredInstallTest, PayloadOffsetOutsideThePackageFailsBeforeAnyMember)
         SetUp();
         package.install();
         package.config.payloadOffset = offset;
-        PackageConfig scrambledCopy = package.config;
-        unsigned char *bytes = reinterpret_cast<unsigned char *>(&scrambledCopy);
-        for (size_t i = 0; i < CONFIG_BYTES; ++i)
-            bytes[i] ^= CONFIG_KEY;
-        packageConfig = scrambledCopy;
+        package.plantConfig();
         run();
         EXPECT_EQ(messageTexts(), std::vector<std::string>{"Installation failed."});
         EXPECT_EQ(sim::callsNamed("CreateFileA").size(), 1u);
